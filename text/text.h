@@ -11,6 +11,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace quoril {
@@ -35,6 +36,14 @@ Text join_texts(const Parts&... parts) {
   return join_texts({std::string_view(parts)...});
 }
 
+// The same, appending in place to a head the caller gives up, so that
+// `acc = join_texts(std::move(acc), piece)` in a loop is linear overall.
+Text join_texts(Text&& head, std::initializer_list<std::string_view> rest);
+template <class... Parts>
+Text join_texts(Text&& head, const Parts&... rest) {
+  return join_texts(std::move(head), {std::string_view(rest)...});
+}
+
 // A new Text with the same bytes.
 Text copy_text(const Text& t);
 
@@ -57,6 +66,9 @@ bool bytes_equal(const Bytes& a, const Bytes& b);
 
 // The bytes of all parts in order, built in one allocation.
 Bytes join_bytes(std::initializer_list<std::span<const std::uint8_t>> parts);
+// The same, appending in place to a head the caller gives up (linear in a loop).
+Bytes join_bytes(Bytes&& head,
+                 std::initializer_list<std::span<const std::uint8_t>> rest);
 
 // The first n bytes, n clamped to [0, bytes_len(b)].
 Bytes bytes_head(const Bytes& b, int n);
