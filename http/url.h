@@ -19,6 +19,7 @@ Text url_host(const Text& address, bool drop_subdomains = false,
 int url_port(const Text& address);
 
 // From the first "/" after the host to the end, query included; "/" when none.
+// A query straight after the host ("a.com?q=1") gets a "/" in front of it.
 Text url_path(const Text& address);
 
 }  // namespace quoril
