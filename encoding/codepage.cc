@@ -1,1 +1,87 @@
-// (to be written)
+// Code-page conversion. Every step asks the platform twice: once to measure
+// the output, once to convert into an area of exactly that size.
+#include "encoding/codepage.h"
+
+#include <climits>
+
+#include "encoding/codepage_backend.h"
+
+namespace quoril {
+namespace {
+
+namespace platform = codepage_backend;
+
+constexpr int kGbk = 936;
+constexpr int kUtf8 = 65001;
+constexpr std::size_t kMaxInput = INT_MAX / 4;  // every size below fits an int
+
+// Units of a wide text through its first zero unit, or all of them when it has
+// none; an odd last byte is no unit.
+int wide_extent(const Bytes& wide) {
+  const std::size_t units = wide.size() / 2;
+  for (std::size_t i = 0; i < units; ++i)
+    if ((wide[2 * i] | wide[2 * i + 1]) == 0) return static_cast<int>(i + 1);
+  return static_cast<int>(units);
+}
+
+// Wide units into `code_page` bytes; the area starts zero-filled, so the Text
+// is exactly what the conversion wrote, up to its first zero byte.
+Text wide_to_text(const Bytes& wide, int measured_units, int converted_units,
+                  int code_page, int flags) {
+  if (measured_units == 0 || wide.size() > kMaxInput) return {};
+  const std::uint8_t* src = wide.data();
+  const int size = platform::wide_to_multibyte(code_page, flags, src,
+                                               measured_units, nullptr, 0);
+  Bytes area = zero_bytes(size);
+  if (size > 0)
+    platform::wide_to_multibyte(code_page, flags, src, converted_units,
+                                reinterpret_cast<char*>(area.data()), size);
+  return bytes_to_text(area);
+}
+
+}  // namespace
+
+Bytes ansi_to_wide(const Text& text, int code_page) {
+  if (text.empty() || text.size() > kMaxInput) return {};
+  // Measured in the code page that is read, so the conversion always fits: a
+  // GBK text read as UTF-8 can need more units than it has as GBK.
+  const int units =
+      platform::multibyte_to_wide(code_page, 0, text.c_str(), -1, nullptr, 0);
+  Bytes wide = zero_bytes(2 * units);
+  if (units > 0)
+    platform::multibyte_to_wide(code_page, 0, text.c_str(), -1, wide.data(),
+                                units);
+  return wide;
+}
+
+Text wide_to_ansi(const Bytes& wide, int code_page) {
+  // Measured in the target code page: a text can need more than twice its GBK
+  // size in UTF-8 (GBK 0x80 is one byte, its UTF-8 form three).
+  const int units = wide_extent(wide);
+  return wide_to_text(wide, units, units, code_page, 0);
+}
+
+Text ansi_to_utf8(const Text& text) {
+  return wide_to_ansi(ansi_to_wide(text, kGbk), kUtf8);
+}
+
+Bytes utf8_to_wide(const Bytes& utf8) {
+  if (utf8.empty() || utf8.size() > kMaxInput) return {};
+  const char* src = reinterpret_cast<const char*>(utf8.data());
+  const int len = bytes_len(utf8);
+  const int units = platform::multibyte_to_wide(kUtf8, 0, src, len, nullptr, 0);
+  Bytes wide = zero_bytes(2 * units);
+  if (units > 0)
+    platform::multibyte_to_wide(kUtf8, 0, src, len, wide.data(), units);
+  return wide;
+}
+
+Text wide_to_gbk(const Bytes& wide) {
+  // Measured over every unit, converted through the first zero unit only.
+  return wide_to_text(wide, static_cast<int>(wide.size() / 2),
+                      wide_extent(wide), kGbk, platform::kCompositeCheck);
+}
+
+Text utf8_to_ansi(const Bytes& utf8) { return wide_to_gbk(utf8_to_wide(utf8)); }
+
+}  // namespace quoril
