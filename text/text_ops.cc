@@ -213,27 +213,26 @@ Text trim_spaces(const Text& t) {
 }
 
 Text remove_spaces(const Text& t) {
-  Text out;
-  out.reserve(t.size());
+  Text out(t.size(), ' ');
+  char* w = out.data();
   const std::size_t n = t.size();
-  std::size_t i = 0;
-  while (i < n) {
-    // Copy the run up to the next byte that could start a space unit.
-    std::size_t j = i;
-    while (j < n && byte(t, j) != 0x20 && !high(byte(t, j))) ++j;
-    out.append(t, i, j - i);
-    i = j;
-    if (i >= n) break;
+  for (std::size_t i = 0; i < n;) {
     const unsigned char c = byte(t, i);
-    if (c == 0x20) {
+    if (!high(c)) {
+      if (c != 0x20) *w++ = static_cast<char>(c);
       ++i;
     } else if (i + 1 == n) {
       break;  // lone lead byte at the end: dropped
     } else {
-      if (!(c == 0xA1 && byte(t, i + 1) == 0xA1)) out.append(t, i, 2);
+      if (c != 0xA1 || byte(t, i + 1) != 0xA1) {
+        w[0] = static_cast<char>(c);
+        w[1] = t[i + 1];
+        w += 2;
+      }
       i += 2;
     }
   }
+  out.resize(static_cast<std::size_t>(w - out.data()));
   return out;
 }
 
