@@ -84,18 +84,33 @@ class UnitFinder {
     return kNone;
   }
 
-  std::size_t memchr_from(int c, std::size_t k) const {
-    const void* p = std::memchr(t_.data() + k, c, last_ - k + 1);
-    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - t_.data()) : kNone;
+  // Offset of the first byte c in [k, end), or end.
+  std::size_t memchr_in(int c, std::size_t k, std::size_t end) const {
+    const void* p = std::memchr(t_.data() + k, c, end - k);
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - t_.data()) : end;
   }
 
-  // Next offset in [k, last_] whose byte equals sub's first (either case).
+  // Next offset in [k, last_] whose byte equals sub's first (either case), or
+  // kNone. Folding scans for both cases window by window: each window is read
+  // while it is in cache, and each cached position only moves forward.
   std::size_t scan_first(std::size_t k) {
-    if (first_b_ < 0) return memchr_from(first_a_, k);
-    // Two cached scans, each moving only forward, keep this linear.
-    if (next_a_ != kNone && (next_a_ == kUnset || next_a_ < k)) next_a_ = memchr_from(first_a_, k);
-    if (next_b_ != kNone && (next_b_ == kUnset || next_b_ < k)) next_b_ = memchr_from(first_b_, k);
-    return next_a_ < next_b_ ? next_a_ : next_b_;
+    if (first_b_ < 0) {
+      const std::size_t at = memchr_in(first_a_, k, last_ + 1);
+      return at > last_ ? kNone : at;
+    }
+    while (k <= last_) {
+      if (k >= win_end_) {
+        win_end_ = last_ + 1 - k > kWindow ? k + kWindow : last_ + 1;
+        next_a_ = memchr_in(first_a_, k, win_end_);
+        next_b_ = memchr_in(first_b_, k, win_end_);
+      }
+      if (next_a_ < k) next_a_ = memchr_in(first_a_, k, win_end_);
+      if (next_b_ < k) next_b_ = memchr_in(first_b_, k, win_end_);
+      const std::size_t at = next_a_ < next_b_ ? next_a_ : next_b_;
+      if (at < win_end_) return at;
+      k = win_end_;
+    }
+    return kNone;
   }
 
   bool rest_equal(std::size_t k, std::size_t m) const {
@@ -105,12 +120,12 @@ class UnitFinder {
     return true;
   }
 
-  static constexpr std::size_t kUnset = kNone - 1;
+  static constexpr std::size_t kWindow = 16 * 1024;
   std::string_view t_, sub_;
   std::size_t limit_, last_ = 0, known_ = 0;
   bool fold_;
   int first_a_ = 0, first_b_ = -1;
-  std::size_t next_a_ = kUnset, next_b_ = kUnset;
+  std::size_t win_end_ = 0, next_a_ = 0, next_b_ = 0;
 };
 
 // Whether offset k starts a unit when units are counted from `from` (<= k).

@@ -380,7 +380,7 @@ TEST(TextOps, SearchingAgreesWithAPlainUnitWalk) {
   }
 }
 
-TEST(TextOps, LongRunsOfDoubleByteTextStayAligned) {
+TEST(TextOps, LongTexts) {
   // A long run of lead bytes where the sought bytes straddle every unit, with
   // the one aligned occurrence at the very end.
   Text t;
@@ -393,6 +393,17 @@ TEST(TextOps, LongRunsOfDoubleByteTextStayAligned) {
   EXPECT_EQ(find_last(t, sub), 100002);
   EXPECT_EQ(text_len(replace_text(t, sub, "")), 100001);
   EXPECT_EQ(split_by(t, sub).size(), 1u);
+
+  // Folded searches scan for both cases of the first letter over long spans.
+  Text ascii(100000, 'b');
+  ascii[20000] = 'A';
+  ascii[70000] = 'a';
+  ascii[70001] = 'Z';
+  EXPECT_EQ(find_first(ascii, "az", 1, true), 70001);
+  EXPECT_EQ(find_first(ascii, "aB", 1, true), 20001);
+  EXPECT_EQ(find_first(ascii, "aB", 20002, true), -1);
+  EXPECT_EQ(find_last(ascii, "ab", nullopt, true), 20001);
+  EXPECT_EQ(replace_text(ascii, "az", "").size(), 99998u);
 }
 
 }  // namespace
