@@ -52,10 +52,11 @@ Text trim_spaces(const Text& t);
 Text remove_spaces(const Text& t);
 
 // `find` replaced by `replacement`, left to right without overlap, from the
-// 1-based `start` on, at most `count` times (no limit when absent). Exact bytes
-// when `case_sensitive`, A-Z folded otherwise. An empty t or find, count 0, or a
-// start past the end gives an unchanged copy. A lone lead byte that the walk
-// reaches is dropped.
+// 1-based `start` on (below 1 acts as 1), at most `count` times: no limit when
+// absent or below 0. Exact bytes when `case_sensitive`, A-Z folded otherwise.
+// An empty t or find, count 0, or a start past the end gives an unchanged copy.
+// Units are counted afresh after each match. A lone lead byte that the walk
+// reaches (only possible with a one-byte find) is dropped.
 Text replace_text(const Text& t, const Text& find, const Text& replacement = {},
                   int start = 1, std::optional<int> count = std::nullopt,
                   bool case_sensitive = false);
