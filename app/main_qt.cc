@@ -1,1 +1,3 @@
-// (to be written)
+#include "app/program.h"
+
+int main() { return quoril::start_program(); }

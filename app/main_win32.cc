@@ -1,1 +1,7 @@
-// (to be written)
+#include <windows.h>
+
+#include "app/program.h"
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
+  return quoril::start_program();
+}
