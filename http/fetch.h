@@ -6,14 +6,16 @@
 // "http=" + proxy; leaving it out goes direct.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 
 #include "text/text.h"
 
 namespace quoril {
 
-// Returns the body of the final response, or empty when nothing was read or
-// the request never reached a server.
+// Returns the body of the final response, or empty when nothing was read, the
+// request never reached a server, the transfer failed part-way or the body
+// grew past `max_body` bytes (-1: no limit); the other steps run all the same.
 //   method        0 GET; 1 POST; any other value sends a body with GET.
 //   body_text     the body when `body_bytes` is empty.
 //   cookies       in-out: sent as a Cookie line; afterwards the merged string.
@@ -25,14 +27,15 @@ namespace quoril {
 //   no_redirect   deliver a redirect instead of following it.
 //   body_bytes    in-out: the body; filled from `body_text` when a body is
 //                 sent and it is empty.
-//   raw_headers   out: status line and header lines of the final response.
+//   raw_headers   out: status line and header lines of the final response;
+//                 5000 spaces when no response came.
 Bytes http_fetch(const Text& address, int method = 0,
                  const Text& body_text = {}, Text* cookies = nullptr,
                  Text* new_cookies = nullptr, Text* extra_headers = nullptr,
                  Text* redirect_to = nullptr, bool no_redirect = false,
                  Bytes* body_bytes = nullptr,
                  const std::optional<Text>& proxy = std::nullopt,
-                 Text* raw_headers = nullptr);
+                 Text* raw_headers = nullptr, std::int64_t max_body = -1);
 
 // http_fetch with the proxy always supplied ("http=" alone when left out) and
 // the body decoded from UTF-8 to GBK.
@@ -42,6 +45,6 @@ Text http_fetch_text(const Text& address, int method = 0,
                      Text* redirect_to = nullptr, bool no_redirect = false,
                      Bytes* body_bytes = nullptr,
                      const std::optional<Text>& proxy = std::nullopt,
-                     Text* raw_headers = nullptr);
+                     Text* raw_headers = nullptr, std::int64_t max_body = -1);
 
 }  // namespace quoril
