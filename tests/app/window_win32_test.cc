@@ -39,22 +39,28 @@ void PrintTo(const Shown& s, std::ostream* out) {
   *out << "message of " << s.text.size() << " units titled " << s.title.size();
 }
 
+BOOL CALLBACK note_message_box(HWND window, LPARAM out) {
+  wchar_t kind[32] = {};
+  GetClassNameW(window, kind, 32);
+  if (std::wcscmp(kind, L"#32770") != 0 || !IsWindowVisible(window)) return TRUE;
+  *reinterpret_cast<HWND*>(out) = window;
+  return FALSE;
+}
+
 // The message box that `thread` shows, if any.
 HWND message_box_of(DWORD thread) {
   HWND found = nullptr;
-  EnumThreadWindows(
-      thread,
-      [](HWND window, LPARAM out) -> BOOL {
-        wchar_t kind[32] = {};
-        GetClassNameW(window, kind, 32);
-        if (std::wcscmp(kind, L"#32770") != 0 || !IsWindowVisible(window)) {
-          return TRUE;
-        }
-        *reinterpret_cast<HWND*>(out) = window;
-        return FALSE;
-      },
-      reinterpret_cast<LPARAM>(&found));
+  EnumThreadWindows(thread, note_message_box, reinterpret_cast<LPARAM>(&found));
   return found;
+}
+
+BOOL CALLBACK note_static_text(HWND child, LPARAM out) {
+  wchar_t kind[32] = {};
+  GetClassNameW(child, kind, 32);
+  std::wstring text = text_of(child);
+  if (_wcsicmp(kind, L"Static") != 0 || text.empty()) return TRUE;
+  *reinterpret_cast<std::wstring*>(out) = text;
+  return FALSE;
 }
 
 // Waits for the message box of `thread`, reads it and presses its OK.
@@ -66,19 +72,8 @@ Shown dismiss_message_box(DWORD thread) {
   }
   if (box == nullptr) return {L"(no message box)", L""};
   Shown shown{L"", text_of(box)};
-  EnumChildWindows(
-      box,
-      [](HWND child, LPARAM out) -> BOOL {
-        wchar_t kind[32] = {};
-        GetClassNameW(child, kind, 32);
-        std::wstring text = text_of(child);
-        if (_wcsicmp(kind, L"Static") == 0 && !text.empty()) {
-          *reinterpret_cast<std::wstring*>(out) = text;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&shown.text));
+  EnumChildWindows(box, note_static_text,
+                   reinterpret_cast<LPARAM>(&shown.text));
   PostMessageW(box, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
   while (IsWindow(box) && steady_clock::now() < until) {
     std::this_thread::sleep_for(milliseconds(10));
