@@ -1,5 +1,7 @@
 #include "http/fetch.h"
 
+#include <algorithm>
+
 #include "encoding/codepage.h"
 #include "text/extract.h"
 #include "http/cookies.h"
@@ -85,18 +87,20 @@ Bytes http_fetch(const Text& address, int method, const Text& body_text, Text* c
   // The body, appended in place. A failed read (reset, time-out, a body cut
   // short) or a body past `max_body` gives no body at all, never part of one.
   Bytes body;
-  std::uint8_t chunk[kChunk];
   for (;;) {
-    int n = transport_read(*request, chunk, kChunk);
+    transport_make_room(body, kChunk);
+    std::size_t size = body.size();
+    body.resize(size + kChunk);
+    int n = transport_read(*request, body.data() + size, kChunk);
+    body.resize(size + static_cast<std::size_t>(std::max(n, 0)));
     if (n <= 0) {
       if (n < 0) body.clear();
       break;
     }
-    if (max_body >= 0 && static_cast<std::int64_t>(body.size()) + n > max_body) {
+    if (max_body >= 0 && static_cast<std::int64_t>(body.size()) > max_body) {
       body.clear();
       break;
     }
-    body.insert(body.end(), chunk, chunk + n);
   }
 
   raw = space_text(kRawHeaderBuffer);

@@ -108,6 +108,11 @@ int transport_read(TransportRequest& request, std::uint8_t* buffer, int size) {
   return static_cast<int>(count);
 }
 
+void transport_make_room(Bytes& body, std::size_t extra) {
+  if (body.capacity() - body.size() < extra)
+    body.reserve(std::max({body.size() + extra, body.capacity() * 2, std::size_t{1} << 16}));
+}
+
 std::optional<Text> transport_raw_headers(TransportRequest& request) {
   // 5000 bytes first; a longer header text is asked for again at the size
   // the platform reports.
