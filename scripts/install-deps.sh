@@ -10,7 +10,7 @@ packages=(
   clang libclang-rt-14-dev valgrind
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
   wine wine64
-  tinyproxy curl xvfb x11-utils xdotool imagemagick fonts-wqy-microhei
+  tinyproxy curl xvfb x11-utils xdotool imagemagick fonts-wqy-microhei fonts-wine
 )
 
 if [ "$(id -u)" -ne 0 ]; then
