@@ -1,6 +1,7 @@
 // Linux back end of the code-page conversion: ICU. Code page 936 goes through
 // ICU's windows-936-2000 table with Windows' best-fit mappings and '?' for a
-// character the code page lacks; UTF-8 through ICU's UTF-8 string routines.
+// character the code page lacks (never a control byte in its place); UTF-8
+// through ICU's UTF-8 string routines.
 // Callers never touch a back end; codepage.cc is the only caller of this file.
 #include <unicode/normalizer2.h>
 #include <unicode/ucnv.h>
@@ -135,6 +136,13 @@ const GbkTable& gbk_table() {
       if (count == 2) return t;  // not the one- or two-byte code page expected
       const std::uint32_t byte = static_cast<std::uint8_t>(out[j]);
       entry = (entry & 0xFFFF) | byte << (8 * count) | (count + 1) << 16;
+    }
+    // ICU falls back from a few halfwidth arrows and shapes (U+FFE9-U+FFEE)
+    // to control bytes such as ESC and TAB; Windows writes '?', and so do we.
+    for (const UChar c : units) {
+      std::uint32_t& entry = t.entry[c];
+      if (entry >> 16 == 1 && (entry & 0xFF) < 0x20 && (entry & 0xFF) != c)
+        entry = '?' | 1u << 16;
     }
 
     std::unique_ptr<USet, decltype(&uset_close)> set(uset_openEmpty(),

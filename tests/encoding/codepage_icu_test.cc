@@ -43,20 +43,31 @@ std::string backend_gbk(const std::vector<std::uint16_t>& units, int capacity) {
   return out;
 }
 
+// A character that ICU alone writes as a control byte other than itself.
+bool icu_writes_control_for(std::uint16_t u) {
+  const std::string b = icu_gbk({u});
+  return b.size() == 1 && static_cast<unsigned char>(b[0]) < 0x20 && b[0] != u;
+}
+
 TEST(IcuBackend, WritesWhatTheConverterWritesForWholeRuns) {
   // Every BMP unit in order, then a mix weighted towards the awkward ones:
   // surrogates paired and lone, default-ignorables, best fits, ASCII, GBK.
+  // The few that ICU writes as control bytes are checked apart below.
   std::vector<std::uint16_t> units;
-  for (std::uint32_t u = 1; u < 0x10000; ++u) units.push_back(static_cast<std::uint16_t>(u));
+  for (std::uint32_t u = 1; u < 0x10000; ++u)
+    if (!icu_writes_control_for(static_cast<std::uint16_t>(u)))
+      units.push_back(static_cast<std::uint16_t>(u));
   const std::uint16_t awkward[] = {0xD83D, 0xDE00, 0xD800, 0xDC00, 0xDB40, 0xDC01,
-                                   0x200B, 0x00AD, 0xFEFF, 0x00C0, 0x0301, 0xFFE9,
+                                   0x200B, 0x00AD, 0xFEFF, 0x00C0, 0x0301, 0x00B7,
                                    0x20AC, 0xF8F5, 'A',    0x4E2D, 0x3099, 0xFFFD};
   std::uint32_t seed = 7;
   for (int i = 0; i < 200000; ++i) {
     seed = seed * 1103515245u + 12345u;
     const std::uint32_t r = seed >> 8;
-    units.push_back(r % 3 == 0 ? static_cast<std::uint16_t>(r >> 8)
-                               : awkward[(r >> 8) % std::size(awkward)]);
+    const auto any = static_cast<std::uint16_t>(r >> 8);
+    units.push_back(r % 3 == 0 && !icu_writes_control_for(any)
+                        ? any
+                        : awkward[(r >> 8) % std::size(awkward)]);
   }
   const std::string want = icu_gbk(units);
   const int measured = platform::wide_to_multibyte(
@@ -66,6 +77,22 @@ TEST(IcuBackend, WritesWhatTheConverterWritesForWholeRuns) {
   EXPECT_TRUE(backend_gbk(units, measured) == want);
   // One byte short does not fit: nothing is claimed as written.
   EXPECT_EQ(backend_gbk(units, measured - 1), "");
+}
+
+// ICU falls back from the halfwidth arrows and white circle to ESC, TAB and
+// other controls; the back end writes '?' for them, as Windows does.
+TEST(IcuBackend, NoControlByteForAVisibleCharacter) {
+  int seen = 0;
+  for (std::uint32_t u = 0x20; u < 0x10000; ++u) {
+    const auto unit = static_cast<std::uint16_t>(u);
+    if (u >= 0xD800 && u <= 0xDFFF) continue;
+    if (icu_writes_control_for(unit)) {
+      ++seen;
+      SCOPED_TRACE(u);
+      EXPECT_EQ(backend_gbk({unit}, 4), "?");
+    }
+  }
+  EXPECT_GT(seen, 0) << "ICU's fallbacks to control bytes are gone";
 }
 
 TEST(IcuBackend, TooSmallAreaNearSurrogates) {
