@@ -5,6 +5,8 @@
 // (input bytes, output UTF-16 units as four hex digits each) and
 // "wc CP FLAGS INPUT OUTPUT" for WideCharToMultiByte (input units, output
 // bytes). "-" is an empty output, "!" a refused call.
+#include <fcntl.h>
+#include <io.h>
 #include <windows.h>
 
 #include <cstdio>
@@ -55,6 +57,7 @@ void encode(std::FILE* out, DWORD flags, const std::vector<WCHAR>& in) {
 
 int main(int argc, char** argv) {
   std::FILE* out = argc > 1 ? std::fopen(argv[1], "wb") : stdout;
+  if (out == stdout) _setmode(_fileno(stdout), _O_BINARY);  // LF, not CR LF
   if (!out) {
     std::fprintf(stderr, "cp936_dump: cannot write %s\n", argv[1]);
     return 1;
