@@ -13,10 +13,12 @@
 namespace quoril {
 
 // The text, read in `code_page`, as UTF-16 with one terminating zero unit;
-// empty for the empty Text. The output is sized by reading the text as 936.
+// empty for the empty Text. Sized by that same reading, so every unit it
+// gives is kept (a GBK text read as UTF-8 can give more units than as GBK).
 Bytes ansi_to_wide(const Text& text, int code_page = 65001);
 
-// The wide text, up to its first zero unit (or all of it), in `code_page`.
+// The wide text, up to its first zero unit (or all of it), in `code_page`:
+// exactly the converted bytes, however much longer than the GBK form.
 Text wide_to_ansi(const Bytes& wide, int code_page = 0);
 
 // The UTF-8 bytes of a GBK text.
@@ -27,7 +29,7 @@ Bytes utf8_to_wide(const Bytes& utf8);
 
 // Wide text up to its first zero unit (or all of it) as GBK, a base letter and a
 // following combining mark written as the precomposed character where one
-// exists.
+// exists and 936 has it.
 Text wide_to_gbk(const Bytes& wide);
 
 // UTF-8 as GBK, ending where the input has its first zero byte.
