@@ -35,6 +35,20 @@ Text user_agent(const Text& headers) {
   return trim_spaces(take_middle(headers, start, end - start));
 }
 
+// The value of a Content-Length line, up to 1 GiB; 0 when there is none.
+std::int64_t content_length(const Text& head) {
+  for (const Text& line : split_by(head, "\r\n")) {
+    if (!line_named(line, "Content-Length:")) continue;
+    std::int64_t n = 0;
+    for (char c : trim_spaces(take_middle(line, 16, text_len(line)))) {
+      if (c < '0' || c > '9') break;
+      n = std::min<std::int64_t>(n * 10 + (c - '0'), std::int64_t{1} << 30);
+    }
+    return n;
+  }
+  return 0;
+}
+
 }  // namespace
 
 Bytes http_fetch(const Text& address, int method, const Text& body_text, Text* cookies,
@@ -85,10 +99,20 @@ Bytes http_fetch(const Text& address, int method, const Text& body_text, Text* c
   // A failed send shows as a failed first read.
 
   // The body, appended in place. A failed read (reset, time-out, a body cut
-  // short) or a body past `max_body` gives no body at all, never part of one.
+  // short), a body past `max_body` or one too big for memory gives no body at
+  // all, never part of one. A Content-Length sizes it at once (a hint only,
+  // so a refused one costs nothing).
   Bytes body;
+  if (std::optional<Text> head = transport_raw_headers(*request)) {
+    std::int64_t expected = content_length(*head);
+    if (max_body >= 0) expected = std::min(expected, max_body);
+    if (expected > 0) transport_make_room(body, static_cast<std::size_t>(expected));
+  }
   for (;;) {
-    transport_make_room(body, kChunk);
+    if (!transport_make_room(body, kChunk)) {
+      body.clear();
+      break;
+    }
     std::size_t size = body.size();
     body.resize(size + kChunk);
     int n = transport_read(*request, body.data() + size, kChunk);

@@ -70,10 +70,11 @@ bool transport_send(TransportRequest& request, const Text& headers, const Bytes&
 int transport_read(TransportRequest& request, std::uint8_t* buffer, int size);
 
 // Makes room for `extra` more bytes at the end of `body` (its size stays),
-// growing the capacity geometrically so that filling it is linear. Where the
-// platform can, a large buffer is backed by huge pages: faulting a body of
-// many MiB in 4 KiB pages costs more than receiving it.
-void transport_make_room(Bytes& body, std::size_t extra);
+// growing the capacity geometrically so that filling it is linear; false,
+// with `body` unchanged, when the memory cannot be had. Where the platform
+// can, a large buffer is backed by huge pages: faulting a body of many MiB
+// in 4 KiB pages costs more than receiving it.
+bool transport_make_room(Bytes& body, std::size_t extra) noexcept;
 
 // The final response's status line and header lines, each ended by CR LF, as
 // the server sent them, whatever their length; nullopt when no response came.

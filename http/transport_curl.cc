@@ -14,6 +14,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
+#include <exception>
 #include <string_view>
 
 #include "http/transport.h"
@@ -264,9 +265,9 @@ bool configure(TransportRequest& r, const Text& header_text) {
              curl_easy_setopt(h, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
              curl_easy_setopt(h, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
              curl_easy_setopt(h, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
-             // Fewer, larger socket reads: a body of many MiB streams at the
-             // speed of the curl command line.
-             curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 256L * 1024) == CURLE_OK &&
+             // Socket reads of 64 KiB: four times fewer than by default, yet
+             // small enough that the chunk curl keeps over a pause is cheap.
+             curl_easy_setopt(h, CURLOPT_BUFFERSIZE, 64L * 1024) == CURLE_OK &&
              curl_easy_setopt(h, CURLOPT_PROXY, proxied ? s.proxy.c_str() : "") == CURLE_OK &&
              curl_easy_setopt(h, CURLOPT_NOPROXY, "localhost,loopback,127.0.0.1,::1") == CURLE_OK &&
              curl_easy_setopt(h, CURLOPT_FOLLOWLOCATION, follow ? 1L : 0L) == CURLE_OK &&
@@ -338,19 +339,25 @@ int transport_read(TransportRequest& request, std::uint8_t* buffer, int size) {
   return static_cast<int>(n);
 }
 
-void transport_make_room(Bytes& body, std::size_t extra) {
-  if (body.capacity() - body.size() >= extra) return;
+bool transport_make_room(Bytes& body, std::size_t extra) noexcept {
+  if (body.capacity() - body.size() >= extra) return true;
+  if (extra > body.max_size() - body.size()) return false;
   std::size_t capacity = std::max({body.size() + extra, body.capacity() * 2, std::size_t{1} << 16});
   Bytes bigger;
-  bigger.reserve(capacity);
+  try {
+    bigger.reserve(capacity);
+  } catch (const std::exception&) {  // bad_alloc, length_error
+    return false;
+  }
   // Ask for transparent huge pages over the 2 MiB-aligned inside of the new
   // block before anything touches it; advice that is refused changes nothing.
   constexpr std::uintptr_t kHuge = std::uintptr_t{2} << 20;
   auto begin = (reinterpret_cast<std::uintptr_t>(bigger.data()) + kHuge - 1) & ~(kHuge - 1);
   auto end = (reinterpret_cast<std::uintptr_t>(bigger.data()) + capacity) & ~(kHuge - 1);
   if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-  bigger.insert(bigger.end(), body.begin(), body.end());
+  bigger.insert(bigger.end(), body.begin(), body.end());  // within capacity: no throw
   body.swap(bigger);
+  return true;
 }
 
 std::optional<Text> transport_raw_headers(TransportRequest& request) {

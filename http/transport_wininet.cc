@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 
 #include "http/transport.h"
 
@@ -108,9 +109,15 @@ int transport_read(TransportRequest& request, std::uint8_t* buffer, int size) {
   return static_cast<int>(count);
 }
 
-void transport_make_room(Bytes& body, std::size_t extra) {
-  if (body.capacity() - body.size() < extra)
+bool transport_make_room(Bytes& body, std::size_t extra) noexcept {
+  if (body.capacity() - body.size() >= extra) return true;
+  if (extra > body.max_size() - body.size()) return false;
+  try {
     body.reserve(std::max({body.size() + extra, body.capacity() * 2, std::size_t{1} << 16}));
+  } catch (const std::exception&) {  // bad_alloc, length_error
+    return false;
+  }
+  return true;
 }
 
 std::optional<Text> transport_raw_headers(TransportRequest& request) {
