@@ -3,10 +3,10 @@
 #include <algorithm>
 
 #include "encoding/codepage.h"
-#include "text/extract.h"
 #include "http/cookies.h"
 #include "http/transport.h"
 #include "http/url.h"
+#include "text/extract.h"
 #include "text/text_ops.h"
 
 namespace quoril {
@@ -35,14 +35,15 @@ Text user_agent(const Text& headers) {
   return trim_spaces(take_middle(headers, start, end - start));
 }
 
-// The value of a Content-Length line, up to 1 GiB; 0 when there is none.
+// The value of a Content-Length line, up to 256 MiB (a hint, which a lying
+// server must not turn into a huge reservation); 0 when there is none.
 std::int64_t content_length(const Text& head) {
   for (const Text& line : split_by(head, "\r\n")) {
     if (!line_named(line, "Content-Length:")) continue;
     std::int64_t n = 0;
     for (char c : trim_spaces(take_middle(line, 16, text_len(line)))) {
       if (c < '0' || c > '9') break;
-      n = std::min<std::int64_t>(n * 10 + (c - '0'), std::int64_t{1} << 30);
+      n = std::min<std::int64_t>(n * 10 + (c - '0'), std::int64_t{256} << 20);
     }
     return n;
   }
