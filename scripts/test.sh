@@ -82,6 +82,22 @@ if /usr/lib/wine/wine --version >/dev/null 2>&1; then win=win32; else
 fi
 [ -d "build/$win" ] && run_ctest "$win"
 
+# --- The two code-page back ends agree -------------------------------------------
+# The Windows build writes what MultiByteToWideChar/WideCharToMultiByte give for
+# every GBK byte and pair and every BMP code point; the Linux test compares ICU's
+# results with it and lists the expected differences.
+say "check: ICU and Windows convert code page 936 alike"
+arch=$([ "$win" = win32 ] && echo i686 || echo x86_64)
+table=$root/build/cp936-table.txt
+if timeout 600 cmake/wine-run.sh "$arch" "build/$win/tests/encoding/cp936_dump.exe" > "$table"; then
+  QUORIL_CP936_TABLE=$table QUORIL_CP936_DIFFS=$root/build/cp936-diffs.txt \
+    ctest --test-dir build/linux -R '^cp936_agreement_test$' --output-on-failure -V \
+    | grep -E '^[0-9]+: (\[ *(OK|FAILED|SKIPPED) *\]|differences|  [a-z])|tests passed'
+  record "cp936 agreement" "${PIPESTATUS[0]}"
+else
+  record "cp936 table under Wine" 1
+fi
+
 # --- Fuzzing ----------------------------------------------------------------------
 if [ -x scripts/fuzz.sh ]; then
   say "fuzz targets, $fuzz_seconds s each"
