@@ -91,6 +91,41 @@ Text wide_to_gbk(const Bytes& wide) {
                       wide_extent(wide), kGbk, platform::kCompositeCheck);
 }
 
-Text utf8_to_ansi(const Bytes& utf8) { return wide_to_gbk(utf8_to_wide(utf8)); }
+// A long input goes through in pieces of about kPiece bytes, each cut just
+// before an ASCII byte. An ASCII byte never continues a UTF-8 sequence and is
+// never a combining mark, so no character, broken sequence or base-and-mark
+// pair is split, and the result is the one the whole input gives at once; the
+// UTF-16 between the two steps stays small and warm instead of twice the
+// input. A zero byte is U+0000, which ends the Text: nothing after it counts.
+Text utf8_to_ansi(const Bytes& utf8) {
+  constexpr std::size_t kPiece = 64 * 1024;
+  if (utf8.size() <= kPiece) return wide_to_gbk(utf8_to_wide(utf8));
+  if (utf8.size() > kMaxInput) return {};
+  const char* pos = reinterpret_cast<const char*>(utf8.data());
+  const void* zero = std::memchr(pos, 0, utf8.size());
+  const char* end = zero ? static_cast<const char*>(zero) : pos + utf8.size();
+  Text out;
+  out.reserve(static_cast<std::size_t>(end - pos));  // GBK is never longer
+  Bytes wide;
+  while (pos < end) {
+    const char* cut = end - pos > static_cast<std::ptrdiff_t>(kPiece) ? pos + kPiece : end;
+    while (cut < end && static_cast<unsigned char>(*cut) >= 0x80) ++cut;
+    const int len = static_cast<int>(cut - pos);
+    const int units = platform::multibyte_to_wide(kUtf8, 0, pos, len, nullptr, 0);
+    if (units == 0) return {};
+    if (wide.size() < 2 * static_cast<std::size_t>(units)) wide.resize(2 * static_cast<std::size_t>(units));
+    platform::multibyte_to_wide(kUtf8, 0, pos, len, wide.data(), units);
+    const int size = platform::wide_to_multibyte(kGbk, platform::kCompositeCheck,
+                                                 wide.data(), units, nullptr, 0);
+    if (size == 0) return {};
+    const std::size_t at = out.size();
+    out.resize(at + static_cast<std::size_t>(size));
+    platform::wide_to_multibyte(kGbk, platform::kCompositeCheck, wide.data(),
+                                units, out.data() + at, size);
+    pos = cut;
+  }
+  out.resize(std::strlen(out.c_str()));  // defensive: a Text holds no zero byte
+  return out;
+}
 
 }  // namespace quoril

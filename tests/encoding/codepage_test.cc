@@ -211,3 +211,36 @@ TEST(Utf8ToAnsi, LongTextConvertsWhole) {
 
 }  // namespace
 }  // namespace quoril
+
+namespace quoril {
+namespace {
+
+// Long inputs are converted in pieces; the pieces must give exactly what the
+// two steps give on the whole input: broken sequences, base-and-mark pairs and
+// runs without any ASCII byte longer than a piece, and a late zero byte.
+TEST(Utf8ToAnsi, PiecesGiveWhatTheWholeGives) {
+  const char* const kParts[] = {
+      "a", " ", "\xE4\xB8\xAD" /* 中 */, "e\xCC\x81" /* e U+0301 */,
+      "\xCC\x81" /* lone U+0301 */, "\xFF", "\xE4\xB8" /* cut 中 */,
+      "\xF0\x9F\x98\x80" /* U+1F600 */, "\xC3\xA9" /* é */, "\x80"};
+  std::uint32_t seed = 7;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round);
+    std::string utf8;
+    while (utf8.size() < (round + 1) * 70000u) {
+      const bool long_run = next() % 500 == 0;  // no ASCII for ~150 KB
+      for (std::uint32_t n = long_run ? 50000 : 1; n > 0; --n)
+        utf8 += long_run ? "\xE4\xB8\xAD" : kParts[next() % std::size(kParts)];
+    }
+    if (round == 5) utf8.insert(utf8.size() - 1000, 1, '\0');
+    const Bytes in = bytes(utf8);
+    const Text got = utf8_to_ansi(in);
+    const Text whole = wide_to_gbk(utf8_to_wide(in));
+    ASSERT_EQ(got.size(), whole.size());
+    EXPECT_TRUE(got == whole);
+  }
+}
+
+}  // namespace
+}  // namespace quoril
