@@ -107,6 +107,7 @@ Text utf8_to_ansi(const Bytes& utf8) {
   Text out;
   out.reserve(static_cast<std::size_t>(end - pos));  // GBK is never longer
   Bytes wide;
+  Text gbk;
   while (pos < end) {
     const char* cut = end - pos > static_cast<std::ptrdiff_t>(kPiece) ? pos + kPiece : end;
     while (cut < end && static_cast<unsigned char>(*cut) >= 0x80) ++cut;
@@ -114,17 +115,25 @@ Text utf8_to_ansi(const Bytes& utf8) {
     const int units = platform::multibyte_to_wide(kUtf8, 0, pos, len, nullptr, 0);
     if (units == 0) return {};
     if (wide.size() < 2 * static_cast<std::size_t>(units)) wide.resize(2 * static_cast<std::size_t>(units));
-    platform::multibyte_to_wide(kUtf8, 0, pos, len, wide.data(), units);
+    if (platform::multibyte_to_wide(kUtf8, 0, pos, len, wide.data(), units) != units)
+      return {};
     const int size = platform::wide_to_multibyte(kGbk, platform::kCompositeCheck,
                                                  wide.data(), units, nullptr, 0);
-    if (size == 0) return {};
-    const std::size_t at = out.size();
-    out.resize(at + static_cast<std::size_t>(size));
-    platform::wide_to_multibyte(kGbk, platform::kCompositeCheck, wide.data(),
-                                units, out.data() + at, size);
     pos = cut;
+    // 0: only characters the code page drops (a back end that refuses the
+    // code page refuses every piece, and the result stays empty).
+    if (size == 0) continue;
+    // Written into a warm scratch area and appended: no zero-fill of the
+    // result, which is touched once.
+    if (gbk.size() < static_cast<std::size_t>(size)) gbk.resize(static_cast<std::size_t>(size));
+    if (platform::wide_to_multibyte(kGbk, platform::kCompositeCheck, wide.data(),
+                                    units, gbk.data(), size) != size)
+      return {};
+    out.append(gbk.data(), static_cast<std::size_t>(size));
   }
-  out.resize(std::strlen(out.c_str()));  // defensive: a Text holds no zero byte
+  // No zero byte to cut at: the input stops before its first one, the reading
+  // gives U+0000 only for a zero byte, and code page 936 writes a zero byte
+  // only for U+0000.
   return out;
 }
 

@@ -9,6 +9,10 @@
 #include <unicode/ustring.h>
 #include <unicode/utf16.h>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include <bit>
 #include <bitset>
 #include <climits>
@@ -194,46 +198,224 @@ long long write_gbk(const GbkTable& t, bool composite, const UChar* s,
     }
     return true;
   };
-  const UChar* p = s;
-  while (p < e) {
+  // One unit, or a run of surrogates, or a base and its mark, from `p`; the
+  // position after them, or null when they do not fit or the converter failed.
+  auto step = [&](const UChar* p) -> const UChar* {
     const std::uint32_t x = entry[*p];
     const std::uint32_t next = p + 1 < e ? entry[p[1]] : 0;
-    if (((x & slow) | (next & slow_next)) == 0) {
-      if (!emit(x)) return -1;
-      ++p;
-      continue;
-    }
+    if (((x & slow) | (next & slow_next)) == 0) return emit(x) ? p + 1 : nullptr;
     if (x & GbkTable::kSurrogate) {
       // A run of surrogates, paired or not, as the converter writes it.
       const UChar* run = p;
       while (p < e && U16_IS_SURROGATE(*p)) ++p;
       UConverter* cnv = converter_for(kGbk);
-      if (!cnv) return -1;
+      if (!cnv) return nullptr;
       ucnv_resetFromUnicode(cnv);
       // With no room left, the run may still write nothing (a dropped
       // character), which ICU only tells when measuring.
       Sink out(kMeasuring || o == limit, o, limit - o);
-      if (!put(cnv, out, run, p, true)) return -1;
+      if (!put(cnv, out, run, p, true)) return nullptr;
       if (kMeasuring) counted += out.total();
-      else if (out.measuring && out.total() > 0) return -1;
+      else if (out.measuring && out.total() > 0) return nullptr;
       else if (!out.measuring) o = out.next;
-      continue;
+      return p;
     }
     // A base and a following mark go out as their precomposed character when
     // one exists and the code page writes it; the pair is then done.
     const UChar32 c = t.nfc->composePair(*p, p[1]);
-    if (c >= 0 && c < 0x10000 && t.mapped[c]) {
-      if (!emit(entry[c])) return -1;
-      p += 2;
-    } else {
-      if (!emit(x)) return -1;
-      ++p;
+    if (c >= 0 && c < 0x10000 && t.mapped[c])
+      return emit(entry[c]) ? p + 2 : nullptr;
+    return emit(x) ? p + 1 : nullptr;
+  };
+  const UChar* p = s;
+  while (p < e) {
+    // A block goes straight from the table when no unit in it is a surrogate
+    // and none closes a pair (the unit after it is looked at too); otherwise
+    // it goes step by step.
+    constexpr std::ptrdiff_t kBlock = 32;
+    const UChar* const q = e - p > kBlock ? p + kBlock : e;
+    std::uint32_t seen = q < e ? entry[*q] : 0;
+    if constexpr (kMeasuring) {
+      long long sum = 0;
+      for (const UChar* r = p; r < q; ++r) {
+        const std::uint32_t x = entry[*r];
+        seen |= x;
+        sum += x >> 16 & 3;
+      }
+      if ((seen & (slow | slow_next)) == 0) {
+        counted += sum;
+        p = q;
+        continue;
+      }
+    } else if (limit - o >= 2 * kBlock) {
+      char* w = o;  // o moves only when the whole block is plain
+      for (const UChar* r = p; r < q; ++r) {
+        const std::uint32_t x = entry[*r];
+        seen |= x;
+        w[0] = static_cast<char>(x), w[1] = static_cast<char>(x >> 8);
+        w += x >> 16 & 3;
+      }
+      if ((seen & (slow | slow_next)) == 0) {
+        o = w;
+        p = q;
+        continue;
+      }
     }
+    while (p < q)
+      if ((p = step(p)) == nullptr) return -1;
   }
   return kMeasuring ? counted : o - dst;
 }
 
+constexpr long long kIllFormed = -1;  // ICU reads the call instead
+constexpr long long kFull = -2;
+
+#if defined(__SSE2__)
+// The units well-formed UTF-8 [s, e) reads as, or kIllFormed; sixteen bytes
+// at a time, each checked against the three before it: a byte is a
+// continuation exactly where an earlier lead asks for one, no lead is C0, C1
+// or above F4, and no second byte makes an overlong form, a surrogate or a
+// character above U+10FFFF.
+long long count_utf8(const unsigned char* s, const unsigned char* e) {
+  const __m128i zero = _mm_setzero_si128();
+  auto set = [](int byte) { return _mm_set1_epi8(static_cast<char>(byte)); };
+  auto at_least = [&](__m128i flipped, int byte) {  // bytes >= `byte`
+    return _mm_cmpgt_epi8(flipped, set((byte - 1) ^ 0x80));
+  };
+  __m128i bad = zero;
+  // Continuation bytes and four-byte leads, per byte lane for up to 255
+  // blocks, then summed: the units are the bytes less the first plus the
+  // second (the zeros around the edge blocks count as neither).
+  __m128i conts = zero, fours = zero;
+  long long units = e - s;
+  int pending = 0;
+  auto sum = [&] {
+    const __m128i d = _mm_sub_epi64(_mm_sad_epu8(fours, zero),
+                                    _mm_sad_epu8(conts, zero));
+    units += _mm_cvtsi128_si32(d) + _mm_cvtsi128_si32(_mm_srli_si128(d, 8));
+    conts = fours = zero;
+    pending = 0;
+  };
+  // p[-3, 16) readable.
+  auto block = [&](const unsigned char* p) {
+    const __m128i flip = set(0x80);
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+    const __m128i p1 = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 1));
+    const __m128i f = _mm_xor_si128(c, flip);
+    const __m128i f1 = _mm_xor_si128(p1, flip);
+    const __m128i f2 = _mm_xor_si128(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 2)), flip);
+    const __m128i f3 = _mm_xor_si128(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p - 3)), flip);
+    const __m128i cont = _mm_cmplt_epi8(c, set(0xC0));  // 80-BF, signed
+    const __m128i wanted = _mm_or_si128(
+        at_least(f1, 0xC0), _mm_or_si128(at_least(f2, 0xE0), at_least(f3, 0xF0)));
+    const __m128i four = at_least(f, 0xF0);
+    __m128i b = _mm_xor_si128(cont, wanted);
+    b = _mm_or_si128(b, at_least(f, 0xF5));
+    b = _mm_or_si128(b, _mm_cmpeq_epi8(_mm_and_si128(c, set(0xFE)), set(0xC0)));
+    // The second byte after E0, ED, F0 and F4 (a continuation by now).
+    auto after = [&](int lead, __m128i second_bad) {
+      return _mm_and_si128(_mm_cmpeq_epi8(p1, set(lead)), second_bad);
+    };
+    b = _mm_or_si128(b, after(0xE0, _mm_cmplt_epi8(c, set(0xA0))));
+    b = _mm_or_si128(b, after(0xED, _mm_cmpgt_epi8(c, set(0x9F))));
+    b = _mm_or_si128(b, after(0xF0, _mm_cmplt_epi8(c, set(0x90))));
+    b = _mm_or_si128(b, after(0xF4, _mm_cmpgt_epi8(c, set(0x8F))));
+    bad = _mm_or_si128(bad, b);
+    conts = _mm_sub_epi8(conts, cont);
+    fours = _mm_sub_epi8(fours, four);
+    if (++pending == 255) sum();
+  };
+  // The first and last blocks from copies with ASCII zeros around them: the
+  // zero after the end is no continuation, so a cut sequence shows.
+  unsigned char edge[3 + 16 + 16] = {};
+  const std::ptrdiff_t len = e - s;
+  const unsigned char* p = s;
+  if (len >= 16) {
+    std::memcpy(edge + 3, s, 16);
+    block(edge + 3);
+    for (p = s + 16; e - p >= 16; p += 16) block(p);
+  }
+  std::memset(edge, 0, sizeof edge);
+  const std::ptrdiff_t before = p - s < 3 ? p - s : 3;
+  std::memcpy(edge + 3 - before, p - before, static_cast<std::size_t>(before + (e - p)));
+  block(edge + 3);
+  sum();
+  return _mm_movemask_epi8(bad) == 0 ? units : kIllFormed;
+}
+#endif
+
 int to_int(long long n) { return n > 0 && n <= INT_MAX ? static_cast<int>(n) : 0; }
+
+// Four bytes, the low half of `x`, as four 16-bit units.
+constexpr std::uint64_t spread(std::uint64_t x) {
+  x = (x | x << 16) & 0x0000FFFF0000FFFFu;
+  return (x | x << 8) & 0x00FF00FF00FF00FFu;
+}
+
+// Well-formed UTF-8 [s, e) as UTF-16 at [dst, dst + capacity): the units are
+// the ones ICU gives, since ICU differs only where a sequence is ill-formed,
+// and there this stops with kIllFormed. kFull when the area is too small.
+long long read_utf8(const unsigned char* s, const unsigned char* e, UChar* dst,
+                    int capacity) {
+  const unsigned char* p = s;
+  UChar* o = dst;
+  UChar* const limit = dst + capacity;
+  while (p < e) {
+    if (e - p >= 8 && limit - o >= 8) {
+      // ASCII eight bytes at a time; all eight are widened, the ASCII ones up
+      // to the first other byte are kept.
+      std::uint64_t w;
+      std::memcpy(&w, p, 8);
+      const std::uint64_t high = w & 0x8080808080808080u;
+      const int n = high ? std::countr_zero(high) >> 3 : 8;
+      const std::uint64_t units[2] = {spread(w & 0xFFFFFFFF), spread(w >> 32)};
+      std::memcpy(o, units, 16);
+      o += n;
+      p += n;
+      if (n == 8) continue;
+    } else if (*p < 0x80) {
+      if (o == limit) return kFull;
+      *o++ = *p;
+      ++p;
+      continue;
+    }
+    // A run of other characters, one at a time.
+    do {
+      const unsigned b0 = *p;
+      if (b0 < 0xE0) {
+        if (e - p < 2 || b0 < 0xC2 || (p[1] ^ 0x80u) >= 0x40) return kIllFormed;
+        if (o == limit) return kFull;
+        *o++ = static_cast<UChar>((b0 & 0x1F) << 6 | (p[1] & 0x3F));
+        p += 2;
+      } else if (b0 < 0xF0) {
+        if (e - p < 3) return kIllFormed;
+        const unsigned c = (b0 & 0x0F) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3F);
+        // Continuation bytes, no overlong form, no surrogate.
+        if (((p[1] ^ 0x80u) | (p[2] ^ 0x80u)) >= 0x40 || c < 0x800 ||
+            c - 0xD800 < 0x800)
+          return kIllFormed;
+        if (o == limit) return kFull;
+        *o++ = static_cast<UChar>(c);
+        p += 3;
+      } else {
+        if (e - p < 4) return kIllFormed;
+        const std::uint32_t c = (b0 & 0x07) << 18 | (p[1] & 0x3Fu) << 12 |
+                                (p[2] & 0x3Fu) << 6 | (p[3] & 0x3F);
+        if (b0 > 0xF4 || ((p[1] ^ 0x80u) | (p[2] ^ 0x80u) | (p[3] ^ 0x80u)) >= 0x40 ||
+            c < 0x10000 || c > 0x10FFFF)
+          return kIllFormed;
+        if (limit - o < 2) return kFull;
+        o[0] = static_cast<UChar>(U16_LEAD(c));
+        o[1] = static_cast<UChar>(U16_TRAIL(c));
+        o += 2;
+        p += 4;
+      }
+    } while (p < e && *p >= 0x80);
+  }
+  return o - dst;
+}
 
 }  // namespace
 
@@ -250,6 +432,14 @@ int multibyte_to_wide(int code_page, int /*flags: reading is always lenient*/,
   UErrorCode err = U_ZERO_ERROR;
   int32_t n = 0;
   if (code_page == kUtf8) {
+    const auto* s = reinterpret_cast<const unsigned char*>(src);
+    long long fast = kIllFormed;
+    if (out) fast = read_utf8(s, s + src_len, out, dst_units);
+#if defined(__SSE2__)
+    else fast = count_utf8(s, s + src_len);
+#endif
+    if (fast == kFull) return 0;
+    if (fast != kIllFormed) return to_int(fast);
     // An ill-formed sequence becomes U+FFFD and the reading goes on.
     u_strFromUTF8WithSub(out, dst_units, &n, src, src_len, 0xFFFD, nullptr,
                          &err);

@@ -1,8 +1,11 @@
-// The ICU back end writes code page 936 from a table of single characters;
-// in any sequence it must write exactly what ICU's own converter writes for
-// the whole run, surrogates included.
+// The ICU back end writes code page 936 from a table of single characters and
+// reads well-formed UTF-8 itself; in any sequence it must write exactly what
+// ICU's own converter writes for the whole run, surrogates included, and read
+// exactly what ICU's UTF-8 reading gives, U+FFFD included.
 #include <unicode/ucnv.h>
+#include <unicode/ustring.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -111,6 +114,90 @@ TEST(IcuBackend, TooSmallAreaNearSurrogates) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(backend_gbk(c.units, c.capacity), c.want);
+  }
+}
+
+// Any mix of well-formed and ill-formed UTF-8, at every offset from the start
+// and the end (the reading goes sixteen bytes at a time), reads as ICU reads it.
+TEST(IcuBackend, ReadsUtf8AsIcuDoes) {
+  const char* const kParts[] = {
+      "a", "\x00", "\xE4\xB8\xAD" /* 中 */, "\xC2\x80", "\xDF\xBF",
+      "\xE0\xA0\x80", "\xED\x9F\xBF" /* U+D7FF */, "\xEE\x80\x80" /* U+E000 */,
+      "\xEF\xBF\xBF", "\xF0\x90\x80\x80", "\xF4\x8F\xBF\xBF" /* U+10FFFF */,
+      "\xF0\x9F\x98\x80" /* U+1F600 */,
+      // Ill-formed: overlong, surrogate, above U+10FFFF, bad lead, lone
+      // continuation, cut sequences.
+      "\xC0\x80", "\xC1\xBF", "\xE0\x9F\xBF", "\xED\xA0\x80",
+      "\xF0\x8F\xBF\xBF", "\xF4\x90\x80\x80", "\xF5\x80\x80\x80", "\xFF",
+      "\x80", "\xBF", "\xC3", "\xE4\xB8", "\xF0\x9F\x98"};
+  constexpr int kWell = 12;  // the parts before this one are well-formed
+  std::uint32_t seed = 11;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 20000; ++round) {
+    std::string utf8;
+    const bool well = round % 2 == 0;
+    for (std::uint32_t n = 1 + next() % 24; n > 0; --n)
+      utf8 += next() % 3 == 0 ? std::string(next() % 20, 'b')
+                              : kParts[next() % (well ? kWell : std::size(kParts))];
+    SCOPED_TRACE(::testing::PrintToString(utf8));
+    const int len = static_cast<int>(utf8.size());
+    std::vector<UChar> want(utf8.size() + 1);
+    int32_t want_units = 0;
+    UErrorCode err = U_ZERO_ERROR;
+    u_strFromUTF8WithSub(want.data(), len + 1, &want_units, utf8.data(), len,
+                         0xFFFD, nullptr, &err);
+    ASSERT_TRUE(U_SUCCESS(err));
+    const int units =
+        platform::multibyte_to_wide(65001, 0, utf8.data(), len, nullptr, 0);
+    ASSERT_EQ(units, want_units);
+    std::vector<UChar> got(static_cast<std::size_t>(units) + 1, 0x5555);
+    auto* area = reinterpret_cast<std::uint8_t*>(got.data());
+    ASSERT_EQ(platform::multibyte_to_wide(65001, 0, utf8.data(), len, area, units),
+              units);
+    EXPECT_TRUE(std::equal(got.begin(), got.begin() + units, want.begin()));
+    EXPECT_EQ(got[units], 0x5555) << "wrote past the area";
+    if (units > 1) {  // one unit short does not fit (a capacity of 0 measures)
+      EXPECT_EQ(platform::multibyte_to_wide(65001, 0, utf8.data(), len, area,
+                                            units - 1),
+                0);
+    }
+  }
+}
+
+// With the composite check, a run writes what its pieces write when it is cut
+// only before characters that close no pair and are no surrogates: no pair is
+// lost or made across the back end's blocks of units.
+TEST(IcuBackend, CompositeCheckSameInPiecesAsWhole) {
+  // Mostly bases, now and then a mark or a surrogate.
+  const std::uint16_t kBases[] = {'e', 'A', 0x4E2D /* 中 */, 0x304B /* か */,
+                                  0x00AD /* dropped */};
+  const std::uint16_t kRare[] = {0x0301, 0x0300, 0x3099, 0xD83D, 0xDE00, 0xDC00};
+  std::uint32_t seed = 5;
+  auto next = [&seed] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+  for (int round = 0; round < 3000; ++round) {
+    std::vector<std::uint16_t> units;
+    for (std::uint32_t n = 1 + next() % 300; n > 0; --n)
+      units.push_back(next() % 30 == 0 ? kRare[next() % std::size(kRare)]
+                                       : kBases[next() % std::size(kBases)]);
+    auto gbk = [](const std::uint16_t* s, std::size_t n) {
+      const auto* src = reinterpret_cast<const std::uint8_t*>(s);
+      const int size = platform::wide_to_multibyte(
+          936, platform::kCompositeCheck, src, static_cast<int>(n), nullptr, 0);
+      std::string out(static_cast<std::size_t>(size), '\0');
+      out.resize(static_cast<std::size_t>(
+          size == 0 ? 0
+                    : platform::wide_to_multibyte(936, platform::kCompositeCheck,
+                                                  src, static_cast<int>(n),
+                                                  out.data(), size)));
+      return out;
+    };
+    std::string pieces;
+    std::size_t from = 0;
+    for (std::size_t i = 1; i <= units.size(); ++i)
+      if (i == units.size() || units[i] == 'A' || units[i] == 0x4E2D)
+        pieces += gbk(units.data() + from, i - from), from = i;
+    SCOPED_TRACE(round);
+    EXPECT_EQ(gbk(units.data(), units.size()), pieces);
   }
 }
 
