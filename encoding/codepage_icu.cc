@@ -103,9 +103,11 @@ bool put(UConverter* cnv, Sink& out, const UChar* s, const UChar* e,
 // maps one character at a time). Surrogates still go through the converter.
 struct GbkTable {
   // Per unit: the bytes in writing order (bits 0-15), their count (bits
-  // 16-17: 0 for a default-ignorable character, which is dropped), and flags.
-  static constexpr std::uint32_t kSurrogate = 1u << 18;
-  static constexpr std::uint32_t kSecond = 1u << 19;  // closes a composition pair
+  // 16-17: 0 for a default-ignorable character, which is dropped), and flags
+  // far enough above it that the entries of a block, shifted down 16 bits,
+  // add up to their counts in bits 0-7 and their surrogates in bits 8-13.
+  static constexpr std::uint32_t kSurrogate = 1u << 24;
+  static constexpr std::uint32_t kSecond = 1u << 30;  // closes a composition pair
   std::vector<std::uint32_t> entry = std::vector<std::uint32_t>(0x10000);
   std::bitset<0x10000> mapped;  // written as itself or as a best fit
   const icu::Normalizer2* nfc = nullptr;
@@ -236,14 +238,10 @@ long long write_gbk(const GbkTable& t, bool composite, const UChar* s,
     const UChar* const q = e - p > kBlock ? p + kBlock : e;
     std::uint32_t seen = q < e ? entry[*q] : 0;
     if constexpr (kMeasuring) {
-      long long sum = 0;
-      for (const UChar* r = p; r < q; ++r) {
-        const std::uint32_t x = entry[*r];
-        seen |= x;
-        sum += x >> 16 & 3;
-      }
-      if ((seen & (slow | slow_next)) == 0) {
-        counted += sum;
+      std::uint64_t sum = 0;
+      for (const UChar* r = p; r < q; ++r) sum += entry[*r] >> 16;
+      if ((seen & slow_next) == 0 && (sum >> 8 & (composite ? ~0u : 0x3Fu)) == 0) {
+        counted += static_cast<long long>(sum & 0xFF);
         p = q;
         continue;
       }
@@ -363,6 +361,22 @@ long long read_utf8(const unsigned char* s, const unsigned char* e, UChar* dst,
   UChar* o = dst;
   UChar* const limit = dst + capacity;
   while (p < e) {
+#if defined(__SSE2__)
+    if (e - p >= 16 && limit - o >= 16) {
+      // ASCII sixteen bytes at a time; all sixteen are widened, the ASCII
+      // ones up to the first other byte are kept.
+      const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+      const unsigned high = static_cast<unsigned>(_mm_movemask_epi8(c));
+      const int n = high ? std::countr_zero(high) : 16;
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o),
+                       _mm_unpacklo_epi8(c, _mm_setzero_si128()));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8),
+                       _mm_unpackhi_epi8(c, _mm_setzero_si128()));
+      o += n;
+      p += n;
+      if (n == 16) continue;
+    } else
+#endif
     if (e - p >= 8 && limit - o >= 8) {
       // ASCII eight bytes at a time; all eight are widened, the ASCII ones up
       // to the first other byte are kept.
