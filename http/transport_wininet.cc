@@ -1,11 +1,17 @@
 // The transport over WinINet (Windows). Callers never touch this file; they
 // go through http/transport.h.
+//
+// Redirects are followed here rather than by WinINet: some WinINet versions
+// chase a redirect loop without end, so every request is opened with
+// INTERNET_FLAG_NO_AUTO_REDIRECT and a chain is followed for at most
+// kMaxRedirects hops, as the libcurl back end does.
 #include <windows.h>
 #include <wininet.h>
 
 #include <algorithm>
 #include <atomic>
 #include <exception>
+#include <string>
 
 #include "http/transport.h"
 
@@ -22,6 +28,8 @@ namespace {
 
 std::atomic<int> g_connect_ms{TransportTimeouts{}.connect_ms};
 std::atomic<int> g_receive_ms{TransportTimeouts{}.receive_ms};
+
+constexpr int kMaxRedirects = 10;
 
 const char* or_null(const Text& t) { return t.empty() ? nullptr : t.c_str(); }
 
@@ -43,9 +51,18 @@ struct TransportSession {
 };
 struct TransportConnection {
   HINTERNET h;
+  HINTERNET session;
+  Text host;
+  int port;
 };
 struct TransportRequest {
   HINTERNET h;
+  HINTERNET session;
+  std::uint32_t flags;  // as the caller asked, kFlagSecure as the current address
+  Text verb;
+  Text url;             // what this request asks for, to resolve a Location
+  ConnectionHandle hop; // the connection of a redirect target, once the chain moved
+  bool lost = false;    // the chain ran past kMaxRedirects: no response to read
 };
 
 // A failed close leaves nothing to do.
@@ -84,26 +101,129 @@ ConnectionHandle transport_connect(TransportSession& session, const Text& host, 
   HINTERNET h = InternetConnectA(session.h, or_null(host), static_cast<INTERNET_PORT>(port),
                                  nullptr, nullptr, INTERNET_SERVICE_HTTP, 0, 0);
   if (!h) return nullptr;
-  return ConnectionHandle(new TransportConnection{h});
+  return ConnectionHandle(new TransportConnection{h, session.h, host, port});
 }
+
+namespace {
+
+// A request handle for `path` on `connection`, redirects left to the caller.
+HINTERNET open_request(HINTERNET connection, const Text& verb, const Text& path,
+                       std::uint32_t flags) {
+  HINTERNET h = HttpOpenRequestA(connection, verb.c_str(), or_null(path), "HTTP/1.1", nullptr,
+                                 nullptr, flags | INTERNET_FLAG_NO_AUTO_REDIRECT, 0);
+  if (h && !set_timeouts(h)) {
+    InternetCloseHandle(h);
+    return nullptr;
+  }
+  return h;
+}
+
+// One header of the response as text; empty when it is missing.
+Text query_header(HINTERNET request, DWORD which) {
+  Text value(256, '\0');
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    DWORD length = static_cast<DWORD>(value.size());
+    if (HttpQueryInfoA(request, which, value.data(), &length, nullptr)) {
+      value.resize(std::min<std::size_t>(length, value.size()));
+      return value.substr(0, value.find('\0'));
+    }
+    if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) break;
+    value.assign(static_cast<std::size_t>(length) + 1, '\0');
+  }
+  return {};
+}
+
+bool is_redirect(DWORD status) {
+  return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Moves `request` to the address a redirect names: a new connection and a new
+// request handle, POST turned into GET (without the body) by 301, 302 and
+// 303. False, with `request` unchanged, when the target is not http or https,
+// is http after https, or cannot be opened.
+bool move_to(TransportRequest& request, DWORD status, const Text& location, bool& keep_body) {
+  std::string target(INTERNET_MAX_URL_LENGTH, '\0');
+  DWORD length = static_cast<DWORD>(target.size());
+  if (!InternetCombineUrlA(request.url.c_str(), location.c_str(), target.data(), &length,
+                           ICU_NO_ENCODE))
+    return false;
+  target.resize(length);
+  std::string host(INTERNET_MAX_HOST_NAME_LENGTH + 1, '\0');
+  std::string path(target.size() + 1, '\0'), extra(target.size() + 1, '\0');
+  URL_COMPONENTSA parts{};
+  parts.dwStructSize = sizeof parts;
+  parts.lpszHostName = host.data();
+  parts.dwHostNameLength = static_cast<DWORD>(host.size());
+  parts.lpszUrlPath = path.data();
+  parts.dwUrlPathLength = static_cast<DWORD>(path.size());
+  parts.lpszExtraInfo = extra.data();
+  parts.dwExtraInfoLength = static_cast<DWORD>(extra.size());
+  if (!InternetCrackUrlA(target.c_str(), static_cast<DWORD>(target.size()), 0, &parts))
+    return false;
+  // http may lead to https, never the other way round.
+  const bool secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+  if (!secure && (parts.nScheme != INTERNET_SCHEME_HTTP || (request.flags & kFlagSecure)))
+    return false;
+  const Text verb = status == 303 || ((status == 301 || status == 302) && request.verb == "POST")
+                        ? Text("GET")
+                        : request.verb;
+  keep_body = status == 307 || status == 308;
+  HINTERNET c = InternetConnectA(request.session, host.c_str(), parts.nPort, nullptr, nullptr,
+                                 INTERNET_SERVICE_HTTP, 0, 0);
+  if (!c) return false;
+  ConnectionHandle connection(
+      new TransportConnection{c, request.session, Text(host.c_str()), parts.nPort});
+  const std::uint32_t flags = (request.flags & ~kFlagSecure) | (secure ? kFlagSecure : 0);
+  HINTERNET h = open_request(c, verb, Text(path.c_str()) + extra.c_str(), flags);
+  if (!h) return false;
+  InternetCloseHandle(request.h);  // the old request before its connection
+  request.h = h;
+  request.hop = std::move(connection);
+  request.flags = flags;
+  request.verb = verb;
+  request.url = target;
+  return true;
+}
+
+}  // namespace
 
 RequestHandle transport_open_request(TransportConnection& connection, const Text& verb,
                                      const Text& path, std::uint32_t flags) {
-  HINTERNET h = HttpOpenRequestA(connection.h, verb.c_str(), or_null(path), "HTTP/1.1",
-                                 nullptr, nullptr, flags, 0);
+  HINTERNET h = open_request(connection.h, verb, path, flags);
   if (!h) return nullptr;
-  RequestHandle r(new TransportRequest{h});
-  if (!set_timeouts(h)) return nullptr;
-  return r;
+  const Text scheme = (flags & kFlagSecure) ? "https://" : "http://";
+  return RequestHandle(new TransportRequest{
+      h, connection.session, flags, verb,
+      scheme + connection.host + ":" + std::to_string(connection.port) + path, nullptr});
 }
 
 bool transport_send(TransportRequest& request, const Text& headers, const Bytes& body) {
-  void* data = body.empty() ? nullptr : const_cast<std::uint8_t*>(body.data());
-  return HttpSendRequestA(request.h, or_null(headers), static_cast<DWORD>(headers.size()),
-                          data, static_cast<DWORD>(body.size()));
+  const bool follow = (request.flags & kFlagNoAutoRedirect) == 0;
+  bool keep_body = true;
+  for (int hop = 0;; ++hop) {
+    void* data = body.empty() || !keep_body ? nullptr : const_cast<std::uint8_t*>(body.data());
+    const DWORD size = data ? static_cast<DWORD>(body.size()) : 0;
+    if (!HttpSendRequestA(request.h, or_null(headers), static_cast<DWORD>(headers.size()), data,
+                          size))
+      return false;
+    if (!follow) return true;
+    DWORD status = 0, length = sizeof status;
+    if (!HttpQueryInfoA(request.h, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status,
+                        &length, nullptr) ||
+        !is_redirect(status))
+      return true;
+    const Text location = query_header(request.h, HTTP_QUERY_LOCATION);
+    if (location.empty()) return true;
+    if (hop == kMaxRedirects) {  // a chain this long leads nowhere
+      request.lost = true;
+      return false;
+    }
+    if (!move_to(request, status, location, keep_body)) return true;
+  }
 }
 
 int transport_read(TransportRequest& request, std::uint8_t* buffer, int size) {
+  if (request.lost) return -1;
   DWORD count = 0;
   if (!InternetReadFile(request.h, buffer, static_cast<DWORD>(size), &count)) return -1;
   return static_cast<int>(count);
@@ -121,6 +241,7 @@ bool transport_make_room(Bytes& body, std::size_t extra) noexcept {
 }
 
 std::optional<Text> transport_raw_headers(TransportRequest& request) {
+  if (request.lost) return std::nullopt;
   // 5000 bytes first; a longer header text is asked for again at the size
   // the platform reports.
   Text text(5000, '\0');
