@@ -26,6 +26,10 @@ inline constexpr std::uint32_t kFlagIgnoreRedirectToHttps = 0x4000;  // http -> 
 struct TransportTimeouts {
   int connect_ms = 60000;  // to set up a connection
   int receive_ms = 30000;  // without an answer or data
+  // For a whole request, redirects and body included, so that a server that
+  // drips its answer a byte at a time cannot hold the caller for good; 0 sets
+  // no limit.
+  int total_ms = 180000;
 };
 // Process-wide; sessions opened afterwards use them. Tests shorten them.
 void set_transport_timeouts(const TransportTimeouts& timeouts);

@@ -26,6 +26,7 @@ using Clock = std::chrono::steady_clock;
 
 std::atomic<int> g_connect_ms{TransportTimeouts{}.connect_ms};
 std::atomic<int> g_receive_ms{TransportTimeouts{}.receive_ms};
+std::atomic<int> g_total_ms{TransportTimeouts{}.total_ms};
 
 struct EasyCleanup {
   void operator()(CURL* h) const noexcept { curl_easy_cleanup(h); }
@@ -56,7 +57,7 @@ bool same_name(std::string_view line, std::string_view name) {
 struct TransportSession {
   Text agent;
   Text proxy;  // the http proxy, empty for direct access
-  int connect_ms, receive_ms;
+  int connect_ms, receive_ms, total_ms;
 };
 
 struct TransportConnection {
@@ -76,6 +77,7 @@ struct TransportRequest {
   bool head_complete = false;
   bool connected = false;         // the receive time-out runs from here
   Clock::time_point last_moved;   // the last byte up or down
+  Clock::time_point started;      // the total time-out runs from here
   curl_off_t down = 0, up = 0;    // bytes moved as last seen
   bool paused = false;            // the write callback refused a chunk
   bool done = false;
@@ -97,12 +99,13 @@ void TransportCloser::operator()(TransportRequest* h) const noexcept { delete h;
 void set_transport_timeouts(const TransportTimeouts& timeouts) {
   g_connect_ms = timeouts.connect_ms;
   g_receive_ms = timeouts.receive_ms;
+  g_total_ms = timeouts.total_ms;
 }
 
 SessionHandle transport_open(const Text& agent, const std::optional<Text>& proxy_list) {
   static const bool ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
   if (!ready) return nullptr;
-  SessionHandle s(new TransportSession{agent, {}, g_connect_ms, g_receive_ms});
+  SessionHandle s(new TransportSession{agent, {}, g_connect_ms, g_receive_ms, g_total_ms});
   // WinINet list syntax: "http=HOST:PORT" names the proxy of plain http; an
   // entry ends at a space or ";".
   if (proxy_list && proxy_list->rfind("http=", 0) == 0) {
@@ -203,6 +206,17 @@ void pump(TransportRequest& r, bool until_head) {
     }
     if (r.done || r.read_at < r.buffer.size() || (until_head && r.head_complete)) break;
     int wait_ms = 1000;
+    if (const int total_ms = r.connection.session.total_ms; total_ms > 0) {
+      const auto spent =
+          std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - r.started);
+      const int remaining = total_ms - static_cast<int>(std::min<long long>(spent.count(), total_ms));
+      if (remaining <= 0) {
+        r.done = true;
+        r.result = CURLE_OPERATION_TIMEDOUT;
+        break;
+      }
+      wait_ms = std::min(wait_ms, remaining);
+    }
     if (r.connected) {
       auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() -
                                                                         r.last_moved);
@@ -313,6 +327,7 @@ bool transport_send(TransportRequest& request, const Text& headers, const Bytes&
     return false;
   }
   request.added = true;
+  request.started = Clock::now();
   pump(request, true);
   return !request.head.empty();
 }

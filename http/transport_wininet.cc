@@ -28,6 +28,7 @@ namespace {
 
 std::atomic<int> g_connect_ms{TransportTimeouts{}.connect_ms};
 std::atomic<int> g_receive_ms{TransportTimeouts{}.receive_ms};
+std::atomic<int> g_total_ms{TransportTimeouts{}.total_ms};
 
 constexpr int kMaxRedirects = 10;
 
@@ -62,7 +63,8 @@ struct TransportRequest {
   Text verb;
   Text url;             // what this request asks for, to resolve a Location
   ConnectionHandle hop; // the connection of a redirect target, once the chain moved
-  bool lost = false;    // the chain ran past kMaxRedirects: no response to read
+  bool lost = false;    // past kMaxRedirects or the total time-out: nothing to read
+  ULONGLONG deadline = 0;  // GetTickCount64() when the total time-out ends; 0: none
 };
 
 // A failed close leaves nothing to do.
@@ -82,6 +84,7 @@ void TransportCloser::operator()(TransportRequest* p) const noexcept {
 void set_transport_timeouts(const TransportTimeouts& timeouts) {
   g_connect_ms = timeouts.connect_ms;
   g_receive_ms = timeouts.receive_ms;
+  g_total_ms = timeouts.total_ms;
 }
 
 SessionHandle transport_open(const Text& agent, const std::optional<Text>& proxy_list) {
@@ -197,7 +200,20 @@ RequestHandle transport_open_request(TransportConnection& connection, const Text
       scheme + connection.host + ":" + std::to_string(connection.port) + path, nullptr});
 }
 
+namespace {
+
+// Whether the request's total time-out has run out; it then has nothing more
+// to deliver. A blocked call still ends by the receive time-out.
+bool out_of_time(TransportRequest& request) {
+  if (request.deadline != 0 && GetTickCount64() >= request.deadline) request.lost = true;
+  return request.lost;
+}
+
+}  // namespace
+
 bool transport_send(TransportRequest& request, const Text& headers, const Bytes& body) {
+  if (const int total = g_total_ms.load(); total > 0)
+    request.deadline = GetTickCount64() + static_cast<ULONGLONG>(total);
   const bool follow = (request.flags & kFlagNoAutoRedirect) == 0;
   bool keep_body = true;
   for (int hop = 0;; ++hop) {
@@ -214,6 +230,7 @@ bool transport_send(TransportRequest& request, const Text& headers, const Bytes&
       return true;
     const Text location = query_header(request.h, HTTP_QUERY_LOCATION);
     if (location.empty()) return true;
+    if (out_of_time(request)) return false;
     if (hop == kMaxRedirects) {  // a chain this long leads nowhere
       request.lost = true;
       return false;
@@ -223,9 +240,17 @@ bool transport_send(TransportRequest& request, const Text& headers, const Bytes&
 }
 
 int transport_read(TransportRequest& request, std::uint8_t* buffer, int size) {
-  if (request.lost) return -1;
+  if (out_of_time(request)) return -1;
+  // InternetReadFile waits until the whole buffer is filled; asking for no
+  // more than has arrived lets each read return as soon as bytes come, so the
+  // total time-out is seen between them.
+  DWORD available = 0;
+  if (!InternetQueryDataAvailable(request.h, &available, 0, 0)) return -1;
+  if (available == 0) return 0;  // the body is complete
+  if (out_of_time(request)) return -1;
   DWORD count = 0;
-  if (!InternetReadFile(request.h, buffer, static_cast<DWORD>(size), &count)) return -1;
+  const DWORD want = std::min(available, static_cast<DWORD>(size));
+  if (!InternetReadFile(request.h, buffer, want, &count)) return -1;
   return static_cast<int>(count);
 }
 

@@ -184,6 +184,23 @@ TEST_F(HostileTest, SilentClosingAndDrippingServersEndWithinTheTimeouts) {
   }
 }
 
+// A byte every 0.5 s never lets the receive time-out run out; the total
+// time-out of the request ends it.
+TEST_F(HostileTest, SteadyDripEndsByTheTotalTimeout) {
+  constexpr int kTotalMs = 3000;
+  set_transport_timeouts({kConnectMs, kReceiveMs, kTotalMs});
+  Reply drip = Reply::ok(kMarked);
+  drip.act = Act::kDrip;
+  drip.drip_ms = 500;
+  server_.set(kShare, drip);
+  double s = 0;
+  const ShortLinkReply reply = ask(&s);
+  EXPECT_TRUE(reply.link.empty());
+  EXPECT_GT(s, kTotalMs / 1000.0 - 0.5);
+  EXPECT_LT(s, kTotalMs / 1000.0 + kSlackS);
+  std::printf("steady drip: %.2f s\n", s);
+}
+
 TEST_F(HostileTest, RedirectLoopEnds) {
   server_.set(kShare, Reply::redirect("302 Found", server_.url("/loop")));
   server_.set("/loop", Reply::redirect("302 Found", server_.url("/loop")));
