@@ -12,27 +12,14 @@
 #include "app/short_link.h"
 #include "encoding/codepage.h"
 #include "encoding/percent.h"
+#include "tests/app/fake_ui.h"
 #include "tests/app/share_env.h"
 #include "tests/fixtures/test_server.h"
 
 namespace quoril {
 namespace {
 
-struct FakeUi : Ui {
-  Text box;
-  int writes = 0;
-  std::vector<std::pair<Text, Text>> shown;  // text, title
-
-  Text read_box() override { return box; }
-  void write_box(const Text& text) override {
-    box = text;
-    ++writes;
-  }
-  void message_box(const Text& text, const Text& title) override {
-    shown.emplace_back(text, title);
-  }
-  bool put_on_clipboard(const Text&) override { return true; }
-};
+using test::FakeUi;
 
 constexpr char kLink[] = "http://t.cn/A6x";
 // 请先输入要缩短的网址。

@@ -6,32 +6,14 @@
 #include <utility>
 #include <vector>
 
+#include "tests/app/fake_ui.h"
+
 namespace quoril {
 namespace {
 
 using Shown = std::pair<Text, Text>;  // text, title
 
-struct FakeUi : Ui {
-  Text box;
-  Text clipboard = "untouched";
-  bool clipboard_works = true;
-  int writes = 0;
-  std::vector<Shown> shown;
-
-  Text read_box() override { return box; }
-  void write_box(const Text& text) override {
-    box = text;
-    ++writes;
-  }
-  void message_box(const Text& text, const Text& title) override {
-    shown.emplace_back(text, title);
-  }
-  bool put_on_clipboard(const Text& text) override {
-    if (!clipboard_works) return false;
-    clipboard = text;
-    return true;
-  }
-};
+using test::FakeUi;
 
 const Text kTipTitle = "Tavrin\xCE\xC2\xDC\xB0\xCC\xE1\xCA\xBE";  // Tavrin温馨提示
 // 未能获取短链接：无法连接到短链接服务（没有响应或超时）。
